@@ -1,0 +1,42 @@
+// Process entry without a C runtime, and the few memory routines the compiler may call.
+#include <windows.h>
+
+extern "C" {
+
+void* memset(void* dest, int value, size_t count)
+{
+    unsigned char* out = (unsigned char*)dest;
+    while (count-- != 0)
+        *out++ = (unsigned char)value;
+    return dest;
+}
+
+void* memcpy(void* dest, const void* source, size_t count)
+{
+    unsigned char* out = (unsigned char*)dest;
+    const unsigned char* in = (const unsigned char*)source;
+    while (count-- != 0)
+        *out++ = *in++;
+    return dest;
+}
+
+void* memmove(void* dest, const void* source, size_t count)
+{
+    unsigned char* out = (unsigned char*)dest;
+    const unsigned char* in = (const unsigned char*)source;
+    if (out < in) {
+        while (count-- != 0)
+            *out++ = *in++;
+    } else {
+        while (count-- != 0)
+            out[count] = in[count];
+    }
+    return dest;
+}
+
+// The command line and the show state are not used, so none is parsed.
+void UninstStart(void)
+{
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, (LPSTR) "", SW_SHOWDEFAULT));
+}
+}

@@ -1,0 +1,3 @@
+// Placeholder so the Wine test program links until its tests land.
+#include <gtest/gtest.h>
+TEST(Smoke, Links) { SUCCEED(); }
