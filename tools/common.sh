@@ -43,3 +43,32 @@ WINE=/usr/lib/wine/wine64
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko: nothing here needs them, and installing them would need the network.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Starts Xvfb on display $1 unless something already serves it; sets DISPLAY.
+start_xvfb() {
+    local display=$1
+    export DISPLAY=":$display"
+    if ! xdpyinfo -display "$DISPLAY" > /dev/null 2>&1; then
+        Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+        local tries=0
+        until xdpyinfo -display "$DISPLAY" > /dev/null 2>&1; do
+            tries=$((tries + 1))
+            [ $tries -gt 100 ] && { echo "Xvfb on $DISPLAY did not start" >&2; return 1; }
+            sleep 0.1
+        done
+    fi
+}
+
+# Makes (or reuses) the Wine prefix $BUILD/$1 and exports WINEPREFIX. Wine draws the window
+# frames itself, since no window manager runs under Xvfb.
+use_prefix() {
+    export WINEPREFIX="$BUILD/$1"
+    if [ ! -f "$WINEPREFIX/.uninst-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        "$WINE" wineboot -i > "$WINEPREFIX.log" 2>&1 < /dev/null
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >> "$WINEPREFIX.log" 2>&1
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >> "$WINEPREFIX.log" 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.uninst-ready"
+    fi
+}
