@@ -3,6 +3,7 @@ enable_language(RC)
 
 set(UNINST_PLATFORM_SOURCES
     src/app/appstate.cpp
+    src/app/dllsearch.cpp
     src/ui/window.cpp
     src/engine/engine.cpp
     src/cleanup/prune.cpp

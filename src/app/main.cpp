@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/appstate.h"
+#include "app/dllsearch.h"
 #include "cleanup/selfremoval.h"
 #include "ui/window.h"
 
@@ -9,6 +10,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 {
     (void)previousInstance;
     (void)commandLine;
+    RestrictDllSearch();
     ResetAppState();
     RegisterMainClass(instance);
     if (!CreateMainWindow(instance, showCommand))
