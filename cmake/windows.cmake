@@ -1,5 +1,6 @@
 # The Windows targets: the launcher without a C runtime, and the test programs under Wine.
 enable_language(RC)
+include(cmake/branding.cmake)
 
 set(UNINST_PLATFORM_SOURCES
     src/app/appstate.cpp
@@ -19,15 +20,13 @@ else()
     set(UNINST_ARCH_FLAGS)
 endif()
 
-# The linker's own default script with the constants moved into the code section: a
-# separate read-only section would cost a whole file-alignment block of a few bytes.
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -Wl,--verbose -nostdlib -shared -o /dev/null
-                OUTPUT_VARIABLE UNINST_LD_VERBOSE ERROR_QUIET)
-string(REGEX MATCH "=+\n(.*)\n=+" UNINST_LD_SCRIPT "${UNINST_LD_VERBOSE}")
-set(UNINST_LD_SCRIPT "${CMAKE_MATCH_1}")
-string(REPLACE "    *(.text)\n" "    *(.text)\n    *(.rdata)\n    *(SORT(.rdata$*))\n"
-       UNINST_LD_SCRIPT "${UNINST_LD_SCRIPT}")
-file(WRITE ${CMAKE_BINARY_DIR}/uninst.ld "${UNINST_LD_SCRIPT}")
+# Our own section layout (cmake/uninst.ld.in): three sections in place of the runtime's dozen.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(UNINST_PE_FORMAT pei-i386)
+else()
+    set(UNINST_PE_FORMAT pei-x86-64)
+endif()
+configure_file(cmake/uninst.ld.in ${CMAKE_BINARY_DIR}/uninst.ld @ONLY)
 
 add_executable(uninst WIN32
     src/app/main.cpp
@@ -40,13 +39,16 @@ target_include_directories(uninst PRIVATE src)
 target_compile_options(uninst PRIVATE ${UNINST_WARNINGS}
     $<$<COMPILE_LANGUAGE:CXX>:-Oz -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
         -fno-stack-protector -fno-tree-loop-distribute-patterns -ffunction-sections -fno-ident
-        ${UNINST_ARCH_FLAGS}>)
+        -flto ${UNINST_ARCH_FLAGS}>)
 # No C runtime: our own entry point, system DLLs only, and version 4.0 headers so that
-# Windows 95 and NT 4.0 load the file.
+# Windows 95 and NT 4.0 load the file. An executable is always loaded at its preferred base,
+# so it needs no relocations; without them Windows Vista and later cannot move it to a random
+# address, the price of the 8 KiB budget.
 target_link_options(uninst PRIVATE
+    -Oz -flto ${UNINST_ARCH_FLAGS} -Wl,--disable-reloc-section -Wl,--disable-dynamicbase
     -nostdlib -s -Wl,-T,${CMAKE_BINARY_DIR}/uninst.ld -Wl,-e,${UNINST_ENTRY} -Wl,--gc-sections
     -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
-set_target_properties(uninst PROPERTIES LINK_LIBRARIES "")
+set_target_properties(uninst PROPERTIES LINK_LIBRARIES "" OUTPUT_NAME ${UNINST_OUTPUT_NAME})
 target_link_libraries(uninst PRIVATE kernel32 user32 gdi32 shell32 gcc)
 
 if(UNINST_TESTS)
@@ -58,7 +60,7 @@ if(UNINST_TESTS)
     target_include_directories(launcher_core PUBLIC src)
     target_compile_options(launcher_core PRIVATE ${UNINST_WARNINGS})
 
-    file(GLOB UNINST_WINE_TESTS CONFIGURE_DEPENDS tests/wine/*_test.cpp)
+    file(GLOB UNINST_WINE_TESTS CONFIGURE_DEPENDS tests/wine/*.cpp)
     add_executable(wine_tests ${UNINST_WINE_TESTS} src/cleanup/fileio.cpp src/res/uninst.rc)
     target_include_directories(wine_tests PRIVATE src tests)
     target_compile_options(wine_tests PRIVATE ${UNINST_WARNINGS})

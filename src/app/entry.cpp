@@ -3,7 +3,10 @@
 
 extern "C" {
 
-void* memset(void* dest, int value, size_t count)
+// Kept through link-time optimisation: the compiler may emit calls to these after it has
+// decided which functions are used.
+
+__attribute__((used)) void* memset(void* dest, int value, size_t count)
 {
     unsigned char* out = (unsigned char*)dest;
     while (count-- != 0)
@@ -11,7 +14,7 @@ void* memset(void* dest, int value, size_t count)
     return dest;
 }
 
-void* memcpy(void* dest, const void* source, size_t count)
+__attribute__((used)) void* memcpy(void* dest, const void* source, size_t count)
 {
     unsigned char* out = (unsigned char*)dest;
     const unsigned char* in = (const unsigned char*)source;
@@ -20,7 +23,7 @@ void* memcpy(void* dest, const void* source, size_t count)
     return dest;
 }
 
-void* memmove(void* dest, const void* source, size_t count)
+__attribute__((used)) void* memmove(void* dest, const void* source, size_t count)
 {
     unsigned char* out = (unsigned char*)dest;
     const unsigned char* in = (const unsigned char*)source;
