@@ -14,7 +14,11 @@ set(UNINST_PLATFORM_SOURCES
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(UNINST_ENTRY _UninstStart)
     # Windows 95 keeps the stack 4-byte aligned anyway; realigning costs code in every frame.
-    set(UNINST_ARCH_FLAGS -mpreferred-stack-boundary=2)
+    # Arguments are pushed rather than stored, which is shorter. No frame may reach a page:
+    # without stack probes a larger frame could step over the guard page, so the compiler
+    # refuses one.
+    set(UNINST_ARCH_FLAGS -mpreferred-stack-boundary=2 -mno-accumulate-outgoing-args
+        -mno-stack-arg-probe -fomit-frame-pointer -Wframe-larger-than=4000)
 else()
     set(UNINST_ENTRY UninstStart)
     set(UNINST_ARCH_FLAGS)
