@@ -1,11 +1,15 @@
-"""The demo, run by tools/demo: installs Quillmere under Wine, runs its uninstall launcher, shows the outcome.
+"""The demo, run by tools/demo: the whole life of an uninstall of Quillmere under Wine.
+
+Installs the product with the platform's INF engine, runs its uninstall launcher, shows what
+the engine removed and the launcher pruned, the launcher's requests for deletion at restart,
+then restarts the prefix and shows the program's folder gone.
 
 With no DISPLAY, or with UNINST_DEMO_AUTO=1, it runs on an Xvfb display of its own and answers
-Yes itself; on the user's own display the answer is the user's.
+Yes itself; on the user's own display the answer is the user's. UNINST_DEMO_VERSION sets the
+Windows version the prefix reports (win95 ... win10; default: the prefix's own, win10).
 """
 
 import os
-import shutil
 import sys
 import time
 from pathlib import Path
@@ -13,13 +17,11 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import winelab  # noqa: E402
 
-HERE = Path(__file__).resolve().parent
 DEMO = winelab.BUILD / "demo"
-SETUP = r"C:\QuillmereSetup"
-PRODUCT = r"C:\Program Files\Quillmere"
-LAUNCHER = PRODUCT + r"\uninst.exe"
-KEYS = [r"HKLM\Software\Quillmere",
-        r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmere"]
+SETUP = winelab.DEMO_SETUP
+PRODUCT = winelab.DEMO_PRODUCT
+LAUNCHER = winelab.DEMO_LAUNCHER
+KEYS = list(winelab.DEMO_KEYS)
 AUTO_DISPLAY = 42
 
 
@@ -43,27 +45,13 @@ def files_and_folders(tree):
             [name for name, data in tree.items() if data is None])
 
 
-def answer_yes(window, launcher, picture_size):
-    window.click(*winelab.centre(winelab.button_rect(*picture_size, "Yes")))
-    # The launcher notices the engine's end after its next message: a pointer moving over its
-    # window brings one, as it would for a user who waits in front of it.
-    spot = 0
-    deadline = time.monotonic() + 60
-    while launcher.running():
-        if time.monotonic() > deadline:
-            raise winelab.LabError("the launcher did not end within a minute of the answer")
-        spot = 1 - spot
-        try:
-            window.hover(20 + 10 * spot, 20)
-        except winelab.LabError:
-            pass  # the window has just gone
-        time.sleep(0.25)
-
-
 def main():
     exe = winelab.launcher_exe()
     if not exe.is_file():
         sys.exit(f"demo: {exe} is missing; build it with tools/build")
+    version = os.environ.get("UNINST_DEMO_VERSION", "")
+    if version and version not in winelab.WINDOWS_VERSIONS:
+        sys.exit(f"demo: UNINST_DEMO_VERSION={version}: one of {' '.join(winelab.WINDOWS_VERSIONS)}")
     auto = os.environ.get("UNINST_DEMO_AUTO") == "1" or not os.environ.get("DISPLAY")
     display = winelab.Display(AUTO_DISPLAY if auto else os.environ["DISPLAY"]).start()
     started = time.monotonic()
@@ -71,31 +59,25 @@ def main():
 
     prefix = winelab.Prefix.fresh(DEMO / "prefix", display)
     # One server for the whole demo: a new one would boot the prefix and carry out the
-    # deletions that the launcher leaves for the next restart.
+    # deletions that the launcher leaves for the next restart before the demo restarts it.
     prefix.keep_server()
     try:
-        run(prefix, display, exe, auto)
+        if version:
+            prefix.set_windows_version(version)
+        run(prefix, display, exe, auto, version or "win10")
     finally:
         prefix.stop_server()
         display.stop()
     print(f"\nDone in {time.monotonic() - started:.0f} s. Logs of the Wine commands: {shown(prefix.logs)}")
 
 
-def run(prefix, display, exe, auto):
-    setup = prefix.unix_path(SETUP)
-    setup.mkdir(parents=True)
-    shutil.copy(HERE / "quillmere.inf", setup)
-    for source in sorted((HERE / "files").iterdir()):
-        shutil.copy(source, setup)
-    shutil.copy(exe, setup / "uninst.exe")
-
-    code = prefix.run_inf(SETUP + r"\quillmere.inf", "DefaultInstall")
-    installed = prefix.tree(PRODUCT)
-    if code != 0 or not installed:
-        sys.exit(f"demo: the engine did not install the product (exit code {code})")
+def run(prefix, display, exe, auto, version):
+    installed = winelab.install_demo_product(prefix, exe)
     keys_before = [key for key in KEYS if prefix.reg_query(key) is not None]
     files, folders = files_and_folders(installed)
-    print(f"\nThe engine installed Quillmere from {SETUP}\\quillmere.inf (DefaultInstall):")
+    family = "95/98/Me" if winelab.is_win9x(version) else "NT"
+    print(f"\nThe prefix reports {version} ({family} family).")
+    print(f"The engine installed Quillmere from {SETUP}\\quillmere.inf (DefaultInstall):")
     list_items(f"  in {PRODUCT}:", files, "    ")
     list_items("  registry keys:", keys_before, "    ")
 
@@ -111,7 +93,7 @@ def run(prefix, display, exe, auto):
 
     if auto:
         print("Answer: Yes")
-        answer_yes(window, launcher, winelab.read_rgb(branding.picture)[:2])
+        winelab.answer_yes(window, launcher, winelab.picture_size(branding))
     else:
         print(f"Answer the question in the window '{window.title}' on {display.name}.")
     code = launcher.exit_code(timeout=None)
@@ -124,14 +106,42 @@ def run(prefix, display, exe, auto):
     list_items("Removed by the engine (wizardc.inf, DefaultUninstall):",
                [f"{PRODUCT}\\{name}" for name in files if name not in left_files]
                + [key for key in keys_before if key not in keys_after])
-    list_items("Folders the engine left empty, removed by the launcher:",
+    list_items("Folders the engine left empty, pruned by the launcher:",
                [f"{PRODUCT}\\{name}" for name in folders if name not in left_folders])
     if left is None:
         list_items("Left:", [])
     else:
         list_items("Left:", [PRODUCT] + [f"{PRODUCT}\\{name}" for name in left] + keys_after)
-    list_items("To be deleted at the next restart:",
-               [source for source, target in prefix.pending_renames() if not target])
+
+    pending = [source for source, target in prefix.pending_renames() if not target]
+    wininit = winelab.wininit_bytes(prefix)
+    print("\nRequests for deletion at the next restart:")
+    if pending:
+        list_items("  MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT), in the registry's "
+                   "PendingFileRenameOperations:", pending, "    ")
+    if wininit is not None:
+        list_items("  C:\\windows\\wininit.ini:",
+                   wininit.decode("latin-1").splitlines(), "    ")
+    if not pending and wininit is None:
+        print("  (none: nothing will be deleted)")
+        return
+
+    print("\nRestart (wineboot -r) ...")
+    prefix.restart()
+    after = prefix.tree(PRODUCT)
+    if after is None:
+        print(f"{PRODUCT} is gone.")
+    else:
+        list_items(f"{PRODUCT} is still there:", list(after), "    ")
+    if wininit is not None:
+        carried_out = winelab.wininit_bytes(prefix) is None and \
+            winelab.wininit_bytes(prefix, "wininit.bak") is not None
+        print("wininit.ini was carried out and renamed to wininit.bak." if carried_out
+              else "wininit.ini was not carried out.")
+        moved = prefix.tree(r"C:\windows\NULDIR")
+        if moved is not None:
+            print("Wine has no NULDIR= directive: it took the line for a rename and moved the "
+                  f"folder to C:\\windows\\NULDIR (holding: {', '.join(moved) or 'nothing'}).")
 
 
 if __name__ == "__main__":

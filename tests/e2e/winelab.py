@@ -515,3 +515,141 @@ class Launcher:
         if self.running():
             self.process.kill()
             self.process.wait(10)
+
+
+# --- the whole life of an uninstall: the demo product, its removal, the restart ---
+# Shared by tests/e2e/restart_test.py, tools/matrix and the demo.
+
+DEMO_DIR = ROOT / "demo"
+DEMO_SETUP = r"C:\QuillmereSetup"
+DEMO_PRODUCT = r"C:\Program Files\Quillmere"
+DEMO_LAUNCHER = DEMO_PRODUCT + r"\uninst.exe"
+DEMO_KEYS = (r"HKLM\Software\Quillmere",
+             r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmere")
+
+# The versions a prefix can report, oldest first, and those of the 95/98/Me family.
+WINDOWS_VERSIONS = ("win95", "win98", "winme", "nt40", "win2k", "winxp", "win7", "win10")
+WIN9X_VERSIONS = ("win95", "win98", "winme")
+
+# A folder beside the product that holds nothing but empty folders: not the launcher's.
+SIBLING = r"C:\Program Files\Sibling"
+SIBLING_TREE = {"a": None, "a\\b": None}
+
+# A wininit.ini as other programs' setups leave it: a comment, CRLF line ends, spaces around
+# '=', a rename besides a deletion, and a section after [rename]. The launcher's lines go
+# between the head and the tail; every byte of both must stay.
+OTHER_PROGRAMS_HEAD = b"; Left by the setup of another program\r\n[Rename]\r\n"
+OTHER_PROGRAMS_TAIL = (b"NUL = C:\\OLDAPP\\OLD.TMP\r\n"
+                       b"C:\\OLDAPP\\NEW.DAT=C:\\OLDAPP\\STAGED.DAT\r\n"
+                       b"\r\n"
+                       b"[Settings]\r\n"
+                       b"Keep = two words\r\n")
+OTHER_PROGRAMS_FILES = (r"C:\OLDAPP\OLD.TMP", r"C:\OLDAPP\STAGED.DAT")
+OTHER_PROGRAMS_FILE_TEXT = b"left by another program\r\n"
+# C:\OLDAPP once a restart has carried out those lines: one file deleted, the other renamed.
+OTHER_PROGRAMS_AFTER_RESTART = {"NEW.DAT": OTHER_PROGRAMS_FILE_TEXT}
+
+
+def is_win9x(version):
+    return version in WIN9X_VERSIONS
+
+
+def install_demo_product(prefix, exe):
+    """Installs the demo product with the platform's INF engine, `exe` (a file of this machine)
+    as its launcher; returns the product folder's tree (see Prefix.tree)."""
+    setup = prefix.unix_path(DEMO_SETUP)
+    setup.mkdir(parents=True, exist_ok=True)
+    shutil.copy(DEMO_DIR / "quillmere.inf", setup)
+    for source in sorted((DEMO_DIR / "files").iterdir()):
+        shutil.copy(source, setup)
+    shutil.copy(exe, setup / "uninst.exe")
+    code = prefix.run_inf(DEMO_SETUP + r"\quillmere.inf", "DefaultInstall")
+    installed = prefix.tree(DEMO_PRODUCT)
+    if code != 0 or not installed or "uninst.exe" not in installed:
+        raise LabError(f"the engine did not install the demo product (exit code {code})")
+    return installed
+
+
+def make_folders(prefix, windows_folder, tree):
+    """Creates the folders of `tree` (as Prefix.tree gives it, folders only) under a folder."""
+    top = prefix.unix_path(windows_folder)
+    top.mkdir(parents=True, exist_ok=True)
+    for name, data in tree.items():
+        if data is None:
+            top.joinpath(*PureWindowsPath(name).parts).mkdir(parents=True, exist_ok=True)
+
+
+def place_other_programs_wininit(prefix):
+    """Writes the other programs' wininit.ini and the files its lines name; returns its bytes."""
+    for name in OTHER_PROGRAMS_FILES:
+        path = prefix.unix_path(name)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(OTHER_PROGRAMS_FILE_TEXT)
+    data = OTHER_PROGRAMS_HEAD + OTHER_PROGRAMS_TAIL
+    (prefix.drive_c / "windows" / "wininit.ini").write_bytes(data)
+    return data
+
+
+def wininit_bytes(prefix, name="wininit.ini"):
+    """The bytes of C:\\windows\\`name` (wininit.ini, or wininit.bak after a restart), or None."""
+    path = prefix.drive_c / "windows" / name
+    return path.read_bytes() if path.is_file() else None
+
+
+def short_path(prefix, windows_path):
+    """The platform's short (8.3) form of an existing path, as GetShortPathName gives it."""
+    code, output = prefix.wine("winepath", "-s", windows_path)
+    if code != 0 or not output.strip():
+        raise LabError(f"no short path for {windows_path}: {output.strip()}")
+    return output.strip()
+
+
+def map_drive(prefix, letter, unix_folder):
+    """Makes `letter`: a drive of its own whose root is `unix_folder`; returns 'X:'."""
+    Path(unix_folder).mkdir(parents=True, exist_ok=True)
+    link = prefix.path / "dosdevices" / (letter.lower() + ":")
+    if link.is_symlink() or link.exists():
+        link.unlink()
+    link.symlink_to(Path(unix_folder).resolve())
+    return letter.upper() + ":"
+
+
+def picture_size(branding):
+    """(width, height) of the picture a build shows."""
+    return read_rgb(branding.picture)[:2]
+
+
+def answer_yes(window, launcher, size, timeout=60):
+    """Clicks Yes and waits for the launcher's end; returns its exit code. `size` is the
+    picture's (width, height)."""
+    window.click(*centre(button_rect(*size, "Yes")))
+    # The launcher notices the engine's end after its next message: a pointer moving over its
+    # window brings one, as it would for a user who waits in front of it.
+    spot = 0
+    deadline = time.monotonic() + timeout
+    while launcher.running():
+        if time.monotonic() > deadline:
+            raise LabError(f"the launcher did not end within {timeout} s of the answer")
+        spot = 1 - spot
+        try:
+            window.hover(20 + 10 * spot, 20)
+        except LabError:
+            pass  # the window has just gone
+        time.sleep(0.25)
+    return launcher.exit_code()
+
+
+def run_launcher(prefix, display, exe_windows_path, answer, branding, timeout=60):
+    """Starts the launcher, answers "yes" (a click on Yes) or "escape" (the Esc key) and
+    returns its exit code; the launcher does not outlive the call."""
+    launcher = Launcher(prefix, exe_windows_path).start()
+    try:
+        window = display.find_window(branding.title)
+        if answer == "yes":
+            return answer_yes(window, launcher, picture_size(branding), timeout)
+        if answer == "escape":
+            window.key("Escape")
+            return launcher.exit_code()
+        raise ValueError(answer)
+    finally:
+        launcher.kill()
