@@ -10,6 +10,9 @@ these machines cannot run 32-bit code.
 
 import argparse
 import os
+import re
+import shutil
+import subprocess
 import sys
 import unittest
 import xml.parsers.expat
@@ -183,6 +186,24 @@ class ProgramFile(unittest.TestCase):
         self.assertEqual(import_problems(imports, read_allowlist(EXPECT.allowlist)), [])
         self.assertLessEqual({dll.upper() for dll, _ in imports},
                              {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "SHELL32.DLL"})
+
+    def test_objdump_reads_the_same_imports(self):
+        # The binutils' own reading of the import table is the second opinion on ours.
+        objdump = shutil.which("i686-w64-mingw32-objdump")
+        if objdump is None:
+            self.skipTest("i686-w64-mingw32-objdump is not installed")
+        listing = subprocess.run([objdump, "-p", EXPECT.exe], check=True,
+                                 capture_output=True, text=True).stdout
+        seen = set()
+        dll = None
+        for line in listing.splitlines():
+            if "DLL Name:" in line:
+                dll = line.split("DLL Name:")[1].strip().lower()
+            elif dll and re.match(r"^\s+[0-9a-f]+\s+\d+\s+\S+$", line):
+                seen.add((dll, line.split()[-1]))
+            elif not line.strip():
+                dll = None
+        self.assertEqual(seen, {(d.lower(), f) for d, f in self.image.imports()})
 
     def test_no_runtime_traces(self):
         # Thread-local data or delay-loaded DLLs would mean a runtime crept in; the latter
