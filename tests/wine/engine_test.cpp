@@ -14,7 +14,6 @@
 #include "app/appstate.h"
 #include "engine/engine.h"
 #include "res/resource.h"
-#include "ui/window.h"
 #include "wine/testutil.h"
 
 namespace {
@@ -48,11 +47,8 @@ class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DrainMessages();
-        ResetAppState();
-        RegisterMainClass(GetModuleHandleA(NULL));
-        ASSERT_TRUE(CreateMainWindow(GetModuleHandleA(NULL), SW_SHOW));
-        window = appState.mainWindow;
+        window = OpenLauncherWindow();
+        ASSERT_NE((HWND)NULL, window);
     }
 
     void TearDown() override
@@ -62,12 +58,7 @@ protected:
                 TerminateProcess(appState.engineProcess, 1);
             CloseHandle(appState.engineProcess);
         }
-        UnhookWindow(window);
-        if (IsWindow(window))
-            DestroyWindow(window);
-        DrainMessages();
-        UnregisterClassA(appState.windowClassName, GetModuleHandleA(NULL));
-        ResetAppState();
+        CloseLauncherWindow(window);
         if (program != NULL)
             FreeLibrary(program);
     }
@@ -383,12 +374,7 @@ TEST(Win9xFamily, LooksInTheWindowsFolderThenTheSystemFolder)
     std::string folder = FreshTestFolder("win9x");
     std::string probe = Join(folder, win9xProbeName);
     ASSERT_TRUE(CopyOneFile(TestProgramPath(), probe));
-    std::string key = std::string("Software\\Wine\\AppDefaults\\") + win9xProbeName;
-    HKEY settings;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, NULL, 0,
-                                             KEY_SET_VALUE, NULL, &settings, NULL));
-    RegSetValueExA(settings, "Version", 0, REG_SZ, (const BYTE*)"win98", 6);
-    RegCloseKey(settings);
+    ASSERT_TRUE(SetWineVersionFor(win9xProbeName, "win98"));
 
     SetEnvironmentVariableA(win9xProbeVariable, "1");
     std::string output = Join(folder, "probe.log");
@@ -396,7 +382,7 @@ TEST(Win9xFamily, LooksInTheWindowsFolderThenTheSystemFolder)
     int ended = RunProgram("\"" + probe + "\" --gtest_filter=Win9xProbe.*", output, 60000,
                            &exitCode);
     SetEnvironmentVariableA(win9xProbeVariable, NULL);
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    ForgetWineVersionFor(win9xProbeName);
 
     std::string log;
     ReadTextFile(output, &log);

@@ -12,8 +12,6 @@
 
 #include "app/appstate.h"
 #include "engine/engine.h"
-#include "res/resource.h"
-#include "ui/window.h"
 #include "wine/testutil.h"
 
 namespace {
@@ -56,14 +54,11 @@ class MessageLoop : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DrainMessages();
-        ResetAppState();
         closeRequests = 0;
         relaunchOnFirstClose = 0;
         nextEngine = NULL;
-        RegisterMainClass(GetModuleHandleA(NULL));
-        ASSERT_TRUE(CreateMainWindow(GetModuleHandleA(NULL), SW_SHOW));
-        window = appState.mainWindow;
+        window = OpenLauncherWindow();
+        ASSERT_NE((HWND)NULL, window);
         SetForegroundWindow(window);
         HookWindow(window, WatchLoop);
         // Whatever creating and showing the window queued is handled before the loop runs,
@@ -77,12 +72,7 @@ protected:
             EndIdleProcess(engine);
             CloseHandle(engine);
         }
-        UnhookWindow(window);
-        if (IsWindow(window))
-            DestroyWindow(window);
-        DrainMessages();
-        UnregisterClassA(appState.windowClassName, GetModuleHandleA(NULL));
-        ResetAppState();
+        CloseLauncherWindow(window);
     }
 
     // A stand-in engine that runs until the test ends it.

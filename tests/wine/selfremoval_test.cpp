@@ -11,206 +11,18 @@
 #include "cleanup/prune.h"
 #include "cleanup/selfremoval.h"
 #include "engine/engine.h"
+#include "wine/testutil.h"
 
 namespace {
 
 const char sessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char pendingValue[] = "PendingFileRenameOperations";
 
-std::wstring Wide(const std::string& text)
-{
-    std::wstring wide(text.size() + 1, L'\0');
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size());
-    wide.resize(length > 0 ? (size_t)length - 1 : 0);
-    return wide;
-}
-
-// The ANSI entry points stop at MAX_PATH; the fixtures reach past it with the wide ones.
-std::wstring LongPath(const std::string& path)
-{
-    return L"\\\\?\\" + Wide(path);
-}
-
-// The Unix path that Wine maps a Windows path to; empty when there is none.
-std::string UnixPath(const std::string& path)
-{
-    typedef char*(CDECL * UnixNameProc)(const WCHAR*);
-    FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
-    if (proc == NULL)
-        return std::string();
-    UnixNameProc unixName = reinterpret_cast<UnixNameProc>(reinterpret_cast<void (*)(void)>(proc));
-    char* name = unixName(Wide(path).c_str());
-    if (name == NULL)
-        return std::string();
-    std::string result = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-std::string Quoted(const std::string& text)
-{
-    return "'" + text + "'";
-}
-
-// Runs a shell command on the Unix side: Wine can map a drive letter only through a link in
-// its prefix. Wine starts a Unix program named by its Z: path but hands back no process to
-// wait for, so the command leaves its exit status in a file that is awaited here. 1 when the
-// command exited with 0.
-int RunOnHost(const std::string& command)
-{
-    static unsigned serial;
-    char marker[MAX_PATH];
-    wsprintfA(marker, "C:\\windows\\temp\\selfremoval-host-%lu-%u", GetCurrentProcessId(),
-              ++serial);
-    std::string unixMarker = UnixPath(marker);
-    if (unixMarker.empty())
-        return 0;
-    std::string line = "/bin/sh -c \"" + command + "; echo $? > " + Quoted(unixMarker + ".part") +
-                       " && /bin/mv " + Quoted(unixMarker + ".part") + " " + Quoted(unixMarker) +
-                       "\"";
-    std::vector<char> commandLine(line.begin(), line.end());
-    commandLine.push_back(0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA("Z:\\bin\\sh", commandLine.data(), NULL, NULL, FALSE, 0, NULL, NULL,
-                        &startup, &process))
-        return 0;
-    for (int waited = 0; GetFileAttributesA(marker) == INVALID_FILE_ATTRIBUTES; waited += 10) {
-        if (waited > 20000)
-            return 0;
-        Sleep(10);
-    }
-    char status[16] = "";
-    DWORD got = 0;
-    HANDLE file = CreateFileA(marker, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file != INVALID_HANDLE_VALUE) {
-        ReadFile(file, status, sizeof status - 1, &got, NULL);
-        CloseHandle(file);
-    }
-    DeleteFileA(marker);
-    return got >= 1 && status[0] == '0' && (got == 1 || status[1] == '\n');
-}
-
-int Exists(const std::string& path)
-{
-    return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-int RemoveTreeOnHost(const std::string& path)
-{
-    // Wine maps no path whose parent is missing; then there is nothing to remove either.
-    std::string unixPath = UnixPath(path);
-    if (!unixPath.empty() && !RunOnHost("/bin/rm -rf " + Quoted(unixPath)))
-        return 0;
-    return !Exists(path);
-}
-
-// The folder of Wine's drive links: the C: drive's Unix path is "<that folder>/c:/".
-std::string DriveLinkFolder(void)
-{
-    std::string drive = UnixPath("C:\\");
-    if (drive.size() < 4 || drive.compare(drive.size() - 4, 4, "/c:/") != 0)
-        return std::string();
-    return drive.substr(0, drive.size() - 3);
-}
-
-// Makes `letter`: the drive whose root is `folder`, as Wine's drive links do.
-int MapDrive(char letter, const std::string& folder)
-{
-    std::string links = DriveLinkFolder();
-    std::string target = UnixPath(folder);
-    if (links.empty() || target.empty())
-        return 0;
-    std::string link = links + (char)(letter | 0x20) + ":";
-    char root[] = "?:\\";
-    root[0] = letter;
-    if (!RunOnHost("/bin/rm -f " + Quoted(link) + " && /bin/ln -s " + Quoted(target) + " " +
-                   Quoted(link)))
-        return 0;
-    // The link is honoured from the next lookup on; wait until it is.
-    for (int waited = 0; GetFileAttributesA(root) == INVALID_FILE_ATTRIBUTES; waited += 10) {
-        if (waited > 5000)
-            return 0;
-        Sleep(10);
-    }
-    return 1;
-}
-
-void UnmapDrive(char letter)
-{
-    std::string links = DriveLinkFolder();
-    if (!links.empty())
-        RunOnHost("/bin/rm -f " + Quoted(links + (char)(letter | 0x20) + ":"));
-}
-
-int MakeFolders(const std::string& path)
-{
-    for (size_t at = path.find('\\', 3);; at = path.find('\\', at + 1)) {
-        std::string part = path.substr(0, at);
-        if (!CreateDirectoryW(LongPath(part).c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
-            return 0;
-        if (at == std::string::npos)
-            return 1;
-    }
-}
-
-int MakeFile(const std::string& path)
-{
-    HANDLE file = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD written = 0;
-    WriteFile(file, "data", 4, &written, NULL);
-    CloseHandle(file);
-    return written == 4;
-}
-
 // Folders (ending with a backslash) and files under `folder`; the parents come with them.
-void Build(const std::string& folder, const std::vector<std::string>& items)
+void Build(const std::string& folder, const std::vector<TreeItem>& items)
 {
-    for (const std::string& item : items) {
-        std::string path = folder + "\\" + item;
-        if (path.back() == '\\') {
-            path.pop_back();
-            ASSERT_TRUE(MakeFolders(path)) << path;
-        } else {
-            ASSERT_TRUE(MakeFolders(path.substr(0, path.rfind('\\')))) << path;
-            ASSERT_TRUE(MakeFile(path)) << path;
-        }
-    }
-}
-
-// Every entry under `folder`, relative to it, folders with a trailing backslash, sorted.
-void ListInto(const std::string& folder, const std::string& prefix, std::vector<std::string>* out)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((LongPath(folder) + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        char name[MAX_PATH * 4];
-        if (WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, sizeof name, NULL, NULL) <= 0)
-            continue;
-        if (lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0)
-            continue;
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            out->push_back(prefix + name);
-            continue;
-        }
-        out->push_back(prefix + name + "\\");
-        ListInto(folder + "\\" + name, prefix + name + "\\", out);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-}
-
-std::vector<std::string> Listing(const std::string& folder)
-{
-    std::vector<std::string> entries;
-    ListInto(folder, "", &entries);
-    std::sort(entries.begin(), entries.end());
-    return entries;
+    std::string failed;
+    ASSERT_TRUE(BuildTree(folder, items, &failed)) << failed;
 }
 
 // The pending restart operations, each a source and a target (empty: delete), in order.
@@ -254,27 +66,17 @@ void ClearPendingOperations(void)
 std::string WininitPath(void)
 {
     char path[MAX_PATH];
-    UINT length = GetWindowsDirectoryA(path, MAX_PATH - 13);
-    if (length == 0 || length >= MAX_PATH - 13)
+    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
         return std::string();
-    lstrcatA(path, "\\wininit.ini");
-    return path;
+    return Join(path, "wininit.ini");
 }
 
 // The bytes of the Windows folder's wininit.ini, or "(none)".
 std::string WininitContent(void)
 {
-    HANDLE file = CreateFileA(WininitPath().c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "(none)";
     std::string content;
-    char block[4096];
-    DWORD got = 0;
-    while (ReadFile(file, block, sizeof block, &got, NULL) && got != 0)
-        content.append(block, got);
-    CloseHandle(file);
-    return content;
+    return ReadTextFile(WininitPath(), &content) ? content : "(none)";
 }
 
 // Puts back what WininitContent read: "(none)" removes the file.
@@ -283,20 +85,7 @@ int RestoreWininit(const std::string& content)
     std::string path = WininitPath();
     if (content == "(none)")
         return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD written = 0;
-    WriteFile(file, content.data(), (DWORD)content.size(), &written, NULL);
-    CloseHandle(file);
-    return written == content.size();
-}
-
-std::string OwnPath(void)
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ? std::string() : std::string(path, length);
+    return WriteTextFile(path, content);
 }
 
 std::string ShortPath(const std::string& path)
@@ -333,12 +122,6 @@ int EndRunAsWin9xChild(void)
 }
 const int actingAsWin9xChild = EndRunAsWin9xChild();
 
-std::string LauncherPath(void)
-{
-    std::string self = OwnPath();
-    return self.substr(0, self.rfind('\\') + 1) + "uninst.exe";
-}
-
 class SelfRemoval : public ::testing::Test {
 protected:
     std::string root;
@@ -346,7 +129,7 @@ protected:
     AppState saved;
     char mappedDrive = 0;
     std::string wininitBefore;
-    std::string versionKey;
+    std::string versionProgram;
 
     void SetUp() override
     {
@@ -355,8 +138,8 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ClearPendingOperations();
         wininitBefore = WininitContent();
-        ASSERT_TRUE(RemoveTreeOnHost(root)) << root;
-        ASSERT_TRUE(MakeFolders(root)) << root;
+        ASSERT_TRUE(RemoveTree(root)) << root;
+        ASSERT_TRUE(MakeFolderTree(root)) << root;
     }
 
     void TearDown() override
@@ -365,25 +148,21 @@ protected:
         ClearPendingOperations();
         // Whatever a test left in the list would be carried out at the prefix's next start.
         EXPECT_TRUE(RestoreWininit(wininitBefore));
-        if (!versionKey.empty())
-            RegDeleteKeyA(HKEY_CURRENT_USER, versionKey.c_str());
+        if (!versionProgram.empty())
+            ForgetWineVersionFor(versionProgram);
         appState = saved;
         if (mappedDrive != 0)
             UnmapDrive(mappedDrive);
-        RemoveTreeOnHost(root);
+        RemoveTree(root);
     }
 
     // A copy of the built launcher at `executable`, loaded as the module whose folder the
     // end of the run works on; no code of it runs.
     void Install(const std::string& executable)
     {
-        ASSERT_TRUE(CopyFileW(LongPath(LauncherPath()).c_str(), LongPath(executable).c_str(), FALSE))
+        ASSERT_TRUE(CopyOneFile(LauncherPath(), executable))
             << LauncherPath() << " -> " << executable;
-        // Paths that fit go in as they are, so that the module's name is the plain path.
-        if (executable.size() < MAX_PATH)
-            program = LoadLibraryExA(executable.c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
-        else
-            program = LoadLibraryExW(LongPath(executable).c_str(), NULL, DONT_RESOLVE_DLL_REFERENCES);
+        program = LoadProgramCopy(executable);
         ASSERT_NE(program, (HMODULE)NULL) << executable;
         appState.instance = program;
     }
@@ -397,14 +176,14 @@ protected:
 
     void MapTestDrive(char letter, const std::string& folder)
     {
-        ASSERT_TRUE(MakeFolders(folder));
+        ASSERT_TRUE(MakeFolderTree(folder));
         mappedDrive = letter;
         ASSERT_TRUE(MapDrive(letter, folder)) << letter << ": -> " << folder;
     }
 };
 
-const std::vector<std::string> productTree = {"Data\\Cache\\Thumbs\\", "Data\\Logs\\",
-                                              "Docs\\readme.txt", "Empty\\"};
+const std::vector<TreeItem> productTree = {"Data\\Cache\\Thumbs\\", "Data\\Logs\\",
+                                           "Docs\\readme.txt", "Empty\\"};
 
 TEST_F(SelfRemoval, NtFamilyPrunesThenAsksForTheExecutableThenItsFolder)
 {
@@ -514,31 +293,18 @@ TEST_F(SelfRemoval, Win9xFamilyListsTheFolderAboveTheExecutableInShortForm)
     std::string executable = folder + "\\uninst.exe";
     std::string child = root + "\\" + win9xChildName;
     Build(folder, productTree);
-    ASSERT_TRUE(CopyFileA(LauncherPath().c_str(), executable.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(OwnPath().c_str(), child.c_str(), FALSE));
-    versionKey = std::string("Software\\Wine\\AppDefaults\\") + win9xChildName;
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, versionKey.c_str(), 0, NULL, 0, KEY_SET_VALUE,
-                              NULL, &key, NULL),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE*)"win98", 6);
-    RegCloseKey(key);
+    ASSERT_TRUE(CopyOneFile(LauncherPath(), executable));
+    ASSERT_TRUE(CopyOneFile(TestProgramPath(), child));
+    versionProgram = win9xChildName;
+    ASSERT_TRUE(SetWineVersionFor(win9xChildName, "win98"));
     // A list that the machine already had: its section gains the two entries at its top.
     ASSERT_TRUE(RestoreWininit("[rename]\r\nNUL=C:\\OLD\\ENTRY.TXT\r\n"));
 
     SetEnvironmentVariableA(win9xChildVariable, executable.c_str());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessA(child.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL,
-                                  &startup, &process);
-    SetEnvironmentVariableA(win9xChildVariable, NULL);
-    ASSERT_TRUE(started);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
     DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    int ended = RunProgram("\"" + child + "\"", Join(root, "win9x-child.log"), 60000, &exitCode);
+    SetEnvironmentVariableA(win9xChildVariable, NULL);
+    EXPECT_TRUE(ended);
     ASSERT_EQ(exitCode, 0u) << "3: not the 95/98/Me family, 4: the launcher did not load";
 
     std::string shortFolder = ShortPath(folder);
@@ -575,9 +341,9 @@ TEST_F(SelfRemoval, ARestartRemovesTheExecutableAndThenItsFolder)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 
-    EXPECT_FALSE(Exists(executable));
-    EXPECT_FALSE(Exists(folder));
-    EXPECT_TRUE(Exists(root));
+    EXPECT_FALSE(FileExists(executable));
+    EXPECT_FALSE(FolderExists(folder));
+    EXPECT_TRUE(FolderExists(root));
     EXPECT_EQ(PendingOperations(), std::vector<std::string>());
 }
 

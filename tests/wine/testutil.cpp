@@ -2,7 +2,11 @@
 // stand-in processes, input and waiting.
 #include "wine/testutil.h"
 
+#include <algorithm>
 #include <vector>
+
+#include "app/appstate.h"
+#include "ui/window.h"
 
 static const char impostorName[] = "Rundll32.exe";
 static const char impostorMarkerName[] = "impostor-ran.txt";
@@ -64,12 +68,182 @@ std::string Join(const std::string& folder, const std::string& name)
     return folder + "\\" + name;
 }
 
+static std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], (int)wide.size());
+    wide.resize(length > 0 ? (size_t)length - 1 : 0);
+    return wide;
+}
+
 static std::wstring LongPath(const std::string& path)
 {
-    std::wstring wide(path.size() + 1, L'\0');
-    int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], (int)wide.size());
-    wide.resize(length > 0 ? (size_t)length - 1 : 0);
-    return L"\\\\?\\" + wide;
+    return L"\\\\?\\" + Wide(path);
+}
+
+// The Unix path that Wine maps a Windows path to, the last component as it is (a link is not
+// followed); empty when there is none.
+static std::string UnixPath(const std::string& path)
+{
+    typedef char*(CDECL * UnixNameProc)(const WCHAR*);
+    FARPROC proc = GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    if (proc == NULL)
+        return std::string();
+    UnixNameProc unixName = reinterpret_cast<UnixNameProc>(reinterpret_cast<void (*)(void)>(proc));
+    char* name = unixName(Wide(path).c_str());
+    if (name == NULL)
+        return std::string();
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+static std::string Quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+// Runs a shell command on the Unix side. Wine starts a Unix program named by its Z: path but
+// hands back no process to wait for, so the command leaves its exit status in a file that is
+// awaited here. 1 when the command exited with 0.
+static int RunOnHost(const std::string& command)
+{
+    static unsigned serial;
+    std::string marker = "C:\\windows\\temp\\host-command-" +
+                         std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    std::string unixMarker = UnixPath(marker);
+    if (unixMarker.empty())
+        return 0;
+    std::string line = "/bin/sh -c \"" + command + "; echo $? > " + Quoted(unixMarker + ".part") +
+                       " && /bin/mv " + Quoted(unixMarker + ".part") + " " + Quoted(unixMarker) +
+                       "\"";
+    std::vector<char> commandLine(line.begin(), line.end());
+    commandLine.push_back(0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA("Z:\\bin\\sh", commandLine.data(), NULL, NULL, FALSE, 0, NULL, NULL,
+                        &startup, &process))
+        return 0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int waited = 0; !FileExists(marker); waited += 10) {
+        if (waited > 20000)
+            return 0;
+        Sleep(10);
+    }
+    std::string status;
+    ReadTextFile(marker, &status);
+    DeleteFileA(marker.c_str());
+    return status == "0\n" || status == "0";
+}
+
+int MakeLink(const std::string& link, const std::string& target)
+{
+    std::string unixLink = UnixPath(link);
+    std::string unixTarget = UnixPath(target);
+    if (unixLink.empty() || unixTarget.empty())
+        return 0;
+    return RunOnHost("/bin/ln -s " + Quoted(unixTarget) + " " + Quoted(unixLink));
+}
+
+// Removes `path` from the Unix side, whose rm follows no link: a link goes by its own name,
+// and a folder with everything in it. 1 when nothing is left there.
+static int RemoveOnHost(const std::string& path)
+{
+    std::string unixPath = UnixPath(path);
+    while (unixPath.size() > 1 && unixPath[unixPath.size() - 1] == '/')
+        unixPath.erase(unixPath.size() - 1);
+    return !unixPath.empty() && RunOnHost("/bin/rm -rf " + Quoted(unixPath)) &&
+           GetFileAttributesW(LongPath(path).c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// The folder of Wine's drive links: the C: drive's Unix path is "<that folder>/c:/".
+static std::string DriveLinkFolder(void)
+{
+    std::string drive = UnixPath("C:\\");
+    if (drive.size() < 4 || drive.compare(drive.size() - 4, 4, "/c:/") != 0)
+        return std::string();
+    return drive.substr(0, drive.size() - 3);
+}
+
+int MapDrive(char letter, const std::string& folder)
+{
+    std::string links = DriveLinkFolder();
+    std::string target = UnixPath(folder);
+    if (links.empty() || target.empty())
+        return 0;
+    std::string link = links + (char)(letter | 0x20) + ":";
+    char root[] = "?:\\";
+    root[0] = letter;
+    if (!RunOnHost("/bin/rm -f " + Quoted(link) + " && /bin/ln -s " + Quoted(target) + " " +
+                   Quoted(link)))
+        return 0;
+    // The link is honoured from the next lookup on; wait until it is.
+    for (int waited = 0; GetFileAttributesA(root) == INVALID_FILE_ATTRIBUTES; waited += 10) {
+        if (waited > 5000)
+            return 0;
+        Sleep(10);
+    }
+    return 1;
+}
+
+void UnmapDrive(char letter)
+{
+    std::string links = DriveLinkFolder();
+    if (!links.empty())
+        RunOnHost("/bin/rm -f " + Quoted(links + (char)(letter | 0x20) + ":"));
+}
+
+struct FolderEntry {
+    std::string name;
+    DWORD attributes;
+};
+
+// The entries of a folder, "." and ".." left out, read whole before anything is changed.
+static std::vector<FolderEntry> EntriesOf(const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((LongPath(folder) + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return entries;
+    do {
+        char name[MAX_PATH * 4];
+        if (WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, sizeof name, NULL, NULL) <= 0)
+            continue;
+        if (lstrcmpA(name, ".") == 0 || lstrcmpA(name, "..") == 0)
+            continue;
+        entries.push_back(FolderEntry{name, entry.dwFileAttributes});
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return entries;
+}
+
+// A link to a folder is listed as a folder that is also a reparse point; a link to a file is
+// listed as the file, and deleting it removes the link alone.
+static int IsLink(DWORD attributes)
+{
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+static int RemoveEntry(const std::string& path, DWORD attributes)
+{
+    // Wine removes no link itself.
+    if (IsLink(attributes))
+        return RemoveOnHost(path);
+    std::wstring wide = LongPath(path);
+    // A read-only entry refuses to go until the attribute is cleared.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return DeleteFileW(wide.c_str());
+    for (const FolderEntry& entry : EntriesOf(path))
+        RemoveEntry(Join(path, entry.name), entry.attributes);
+    if (RemoveDirectoryW(wide.c_str()))
+        return 1;
+    // Wine does not list a link whose target has gone, so the folder may still hold one.
+    return RemoveOnHost(path);
 }
 
 int MakeFolderTree(const std::string& path)
@@ -87,29 +261,10 @@ int MakeFolderTree(const std::string& path)
 
 int RemoveTree(const std::string& path)
 {
-    std::wstring wide = LongPath(path);
-    DWORD attributes = GetFileAttributesW(wide.c_str());
+    DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return 1;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
-        return DeleteFileW(wide.c_str());
-    }
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            char narrow[MAX_PATH * 4];
-            if (WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow, sizeof narrow, NULL,
-                                    NULL) > 0)
-                RemoveTree(Join(path, narrow));
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    return RemoveDirectoryW(wide.c_str());
+    return RemoveEntry(path, attributes);
 }
 
 int FileExists(const std::string& path)
@@ -162,6 +317,71 @@ std::string FreshTestFolder(const std::string& name)
     RemoveTree(folder);
     MakeFolderTree(folder);
     return folder;
+}
+
+int BuildTree(const std::string& folder, const std::vector<TreeItem>& items, std::string* failed)
+{
+    for (const TreeItem& item : items) {
+        std::string path = Join(folder, item.path);
+        int made;
+        if (path[path.size() - 1] == '\\') {
+            path.erase(path.size() - 1);
+            made = MakeFolderTree(path);
+        } else {
+            made = MakeFolderTree(FolderOf(path)) && WriteTextFile(path, "data");
+        }
+        if (made && item.attributes != 0)
+            made = SetFileAttributesW(LongPath(path).c_str(), item.attributes);
+        if (!made) {
+            *failed = path;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static void ListInto(const std::string& folder, const std::string& prefix,
+                     std::vector<std::string>* out)
+{
+    for (const FolderEntry& entry : EntriesOf(folder)) {
+        if (!(entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            out->push_back(prefix + entry.name);
+            continue;
+        }
+        out->push_back(prefix + entry.name + "\\");
+        if (!IsLink(entry.attributes))
+            ListInto(Join(folder, entry.name), prefix + entry.name + "\\", out);
+    }
+}
+
+std::vector<std::string> Listing(const std::string& folder)
+{
+    std::vector<std::string> entries;
+    ListInto(folder, "", &entries);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+static std::string AppDefaultsKey(const std::string& programName)
+{
+    return "Software\\Wine\\AppDefaults\\" + programName;
+}
+
+int SetWineVersionFor(const std::string& programName, const char* version)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, AppDefaultsKey(programName).c_str(), 0, NULL, 0,
+                        KEY_SET_VALUE, NULL, &key, NULL) != ERROR_SUCCESS)
+        return 0;
+    LONG status = RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE*)version,
+                                 (DWORD)lstrlenA(version) + 1);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+void ForgetWineVersionFor(const std::string& programName)
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, AppDefaultsKey(programName).c_str());
 }
 
 std::string PathOfLength(const std::string& base, unsigned length)
@@ -234,6 +454,26 @@ int PlantImpostor(const std::string& folder)
 std::string ImpostorMarker(const std::string& folder)
 {
     return Join(folder, impostorMarkerName);
+}
+
+HWND OpenLauncherWindow(void)
+{
+    DrainMessages();
+    ResetAppState();
+    RegisterMainClass(GetModuleHandleA(NULL));
+    if (!CreateMainWindow(GetModuleHandleA(NULL), SW_SHOW))
+        return NULL;
+    return appState.mainWindow;
+}
+
+void CloseLauncherWindow(HWND window)
+{
+    UnhookWindow(window);
+    if (IsWindow(window))
+        DestroyWindow(window);
+    DrainMessages();
+    UnregisterClassA(appState.windowClassName, GetModuleHandleA(NULL));
+    ResetAppState();
 }
 
 HANDLE StartIdleProcess(void)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The running test program, and its folder (the build folder) without a trailing backslash.
 std::string TestProgramPath(void);
@@ -20,6 +21,8 @@ std::string Join(const std::string& folder, const std::string& name);
 // Paths of any length: the ANSI entry points stop at MAX_PATH, so these go through the wide
 // entry points with the "\\?\" prefix.
 int MakeFolderTree(const std::string& path);
+// A file, a link, or a folder and everything in it. Links are removed themselves and never
+// entered, so what they lead to stays. 1 when nothing is left at `path`.
 int RemoveTree(const std::string& path);
 int FileExists(const std::string& path);
 int FolderExists(const std::string& path);
@@ -29,6 +32,40 @@ int CopyOneFile(const std::string& from, const std::string& to);
 
 // A fresh, empty folder "C:\uitests\<name>"; anything left there by an earlier run is removed.
 std::string FreshTestFolder(const std::string& name);
+
+// An entry of a tree to build: a folder when the path ends with a backslash, else a small
+// file; `attributes`, unless 0, are set on it once it is made.
+struct TreeItem {
+    TreeItem(const char* itemPath, DWORD itemAttributes = 0)
+        : path(itemPath), attributes(itemAttributes)
+    {
+    }
+    std::string path;
+    DWORD attributes;
+};
+
+// Makes the items under `folder` in their order, with their parents. 0 on the first that
+// cannot be made, whose path is then in `failed`.
+int BuildTree(const std::string& folder, const std::vector<TreeItem>& items, std::string* failed);
+
+// Every entry under `folder`, relative to it, folders with a trailing backslash, sorted.
+// Links are listed but not entered, so what lies beyond them is not part of the listing.
+std::vector<std::string> Listing(const std::string& folder);
+
+// What Wine does not do itself is done on its Unix side; each reports 1 on success.
+// A Unix symbolic link at `link` to the folder `target`, as a user or a tool would leave one:
+// Wine's CreateSymbolicLinkA reports success and makes nothing.
+int MakeLink(const std::string& link, const std::string& target);
+// Makes `letter` the drive whose root is `folder`: Wine maps a drive letter only through a
+// link in its prefix. UnmapDrive removes that link.
+int MapDrive(char letter, const std::string& folder);
+void UnmapDrive(char letter);
+
+// Wine takes the Windows version it reports to a process from the file name the process was
+// started from. Until ForgetWineVersionFor, programs named `programName` see `version`
+// ("win98", "winxp", ...) from their next start on.
+int SetWineVersionFor(const std::string& programName, const char* version);
+void ForgetWineVersionFor(const std::string& programName);
 
 // A folder path exactly `length` characters long, starting with `base` (which must exist
 // or be creatable) and made of components of at most 200 characters. Not created.
@@ -49,6 +86,13 @@ std::string MakeSolidPicture(int width, int height, COLORREF colour);
 // leaves ImpostorMarker(folder) in its own folder and ends at once without running a test.
 int PlantImpostor(const std::string& folder);
 std::string ImpostorMarker(const std::string& folder);
+
+// The launcher's window for this test program, from a clean start: the queue drained, the
+// state reset, the class registered. NULL when it could not be made.
+HWND OpenLauncherWindow(void);
+// Undoes OpenLauncherWindow and what a test may have added: the hook, the window, the
+// messages still queued, the class and the state.
+void CloseLauncherWindow(HWND window);
 
 // A process that stays alive, doing nothing, until EndIdleProcess: the stand-in for an
 // engine whose run the test controls. 0 on failure.

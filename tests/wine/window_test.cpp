@@ -43,6 +43,17 @@ RECT ExpectedWindowRect(int pictureWidth, int pictureHeight)
     return RECT{x, y, x + width, y + height};
 }
 
+// The window's place on the screen, edge by edge.
+void ExpectWindowRect(HWND window, const RECT& expected)
+{
+    RECT actual;
+    GetWindowRect(window, &actual);
+    EXPECT_EQ(expected.left, actual.left);
+    EXPECT_EQ(expected.top, actual.top);
+    EXPECT_EQ(expected.right, actual.right);
+    EXPECT_EQ(expected.bottom, actual.bottom);
+}
+
 std::string WindowText(HWND window)
 {
     char text[256] = "";
@@ -175,13 +186,7 @@ TEST_F(ConfirmationWindow, IsACentredCaptionedPopupSizedByThePicture)
     EXPECT_EQ(270, picture.bmWidth);
     EXPECT_EQ(180, picture.bmHeight);
 
-    RECT expected = ExpectedWindowRect(270, 180);
-    RECT actual;
-    GetWindowRect(window, &actual);
-    EXPECT_EQ(expected.left, actual.left);
-    EXPECT_EQ(expected.top, actual.top);
-    EXPECT_EQ(expected.right, actual.right);
-    EXPECT_EQ(expected.bottom, actual.bottom);
+    ExpectWindowRect(window, ExpectedWindowRect(270, 180));
     RECT client;
     GetClientRect(window, &client);
     EXPECT_EQ(270, client.right);
@@ -267,13 +272,7 @@ TEST_P(PictureSize, MovesTheWindowAndTheButtons)
     ASSERT_NE((HWND)NULL, window);
     EXPECT_EQ(c.kind != Solid, appState.picture == NULL);
 
-    RECT expected = ExpectedWindowRect(c.width, c.height);
-    RECT actual;
-    GetWindowRect(window, &actual);
-    EXPECT_EQ(expected.left, actual.left);
-    EXPECT_EQ(expected.top, actual.top);
-    EXPECT_EQ(expected.right, actual.right);
-    EXPECT_EQ(expected.bottom, actual.bottom);
+    ExpectWindowRect(window, ExpectedWindowRect(c.width, c.height));
 
     Placement yes = ChildPlacement(GetDlgItem(window, IDC_YES));
     Placement no = ChildPlacement(GetDlgItem(window, IDC_NO));
@@ -363,6 +362,19 @@ protected:
         RemoveTree(folder);
     }
 
+    // The window in the foreground, with the program as the module whose folder a launch
+    // looks in for the engine's INF.
+    HWND OpenForProgram(void)
+    {
+        HWND window = Open(GetModuleHandleA(NULL));
+        if (window == NULL)
+            return NULL;
+        appState.instance = program;
+        SetForegroundWindow(window);
+        PumpMessages(50);
+        return window;
+    }
+
     static std::string folder;
     static HMODULE program;
 };
@@ -399,12 +411,8 @@ TEST_P(Answers, FollowTheTable)
     const AnswerCase& c = std::get<1>(GetParam());
     ASSERT_NE((HMODULE)NULL, program);
 
-    HWND window = Open(GetModuleHandleA(NULL));
+    HWND window = OpenForProgram();
     ASSERT_NE((HWND)NULL, window);
-    // The launch looks for the engine's INF beside this module.
-    appState.instance = program;
-    SetForegroundWindow(window);
-    PumpMessages(50);
     ASSERT_EQ(window, GetFocus());
 
     if (state != Idle) {
@@ -472,11 +480,8 @@ TEST_P(Answers, FollowTheTable)
 TEST_F(Answers, KeysOnAFocusedButtonAreNoAnswer)
 {
     ASSERT_NE((HMODULE)NULL, program);
-    HWND window = Open(GetModuleHandleA(NULL));
+    HWND window = OpenForProgram();
     ASSERT_NE((HWND)NULL, window);
-    appState.instance = program;
-    SetForegroundWindow(window);
-    PumpMessages(50);
 
     const WORD keys[] = {VK_RETURN, VK_ESCAPE};
     for (WORD key : keys) {
