@@ -180,6 +180,37 @@ INSTANTIATE_TEST_SUITE_P(
         FolderCase{"ModulePathBeyondBuffer", NULL, lengthTop, 289, 0, 0}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return std::string(info.param.name); });
 
+// Without a Rundll32.exe in the system folder (nor, on NT, anywhere the launcher may look)
+// the launch fails: the search path, which would find a planted copy, is never tried.
+TEST_F(EngineFixture, NoSystemRundll32IsAFailedLaunch)
+{
+    const std::string folder = "C:\\uitests\\No System Engine";
+    RemoveTree(folder);
+    InstallProgram(folder);
+    ASSERT_TRUE(PlantImpostor(folder));
+    const std::string engine = SystemRundll32();
+    const std::string aside = engine + ".aside";
+    ASSERT_TRUE(MoveFileA(engine.c_str(), aside.c_str())) << GetLastError();
+
+    char found[MAX_PATH];
+    int result = FindSystemRundll32(found, sizeof found);
+    EngineLaunch launch;
+    int prepared = PrepareEngineLaunch(&launch);
+    LaunchUninstallEngine(window);
+
+    EXPECT_TRUE(MoveFileA(aside.c_str(), engine.c_str())) << GetLastError();
+    EXPECT_EQ(0, result);
+    EXPECT_STREQ("", found);
+    EXPECT_EQ(0, prepared);
+    ExpectNothingLaunched();
+    PumpMessages(500);
+    EXPECT_FALSE(FileExists(ImpostorMarker(folder)));
+
+    FreeLibrary(program);
+    program = NULL;
+    RemoveTree(folder);
+}
+
 // The busy test asks the process and nothing else, and never waits.
 TEST(EngineBusyTest, IsOneOnlyWhileTheProcessLives)
 {
