@@ -8,7 +8,7 @@ BUILD="$ROOT/build"
 # 32-bit code, so the shipped 32-bit program is checked statically.
 UNINST_PACKAGES="cmake make clang libclang-rt-14-dev libfuzzer-14-dev googletest
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-wine64 xvfb xdotool x11-utils imagemagick python3-pil fonts-dejavu-core"
+wine wine64 xvfb xdotool x11-utils imagemagick python3-pil fonts-dejavu-core"
 
 ensure_packages() {
     local missing=()
@@ -21,7 +21,9 @@ ensure_packages() {
     export DEBIAN_FRONTEND=noninteractive
     if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
     $SUDO apt-get update -q > /dev/null
-    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" > "$BUILD.apt.log" 2>&1 \
+    # With recommends: wine64 brings the `wine` launchers and the fonts Wine draws with. Its
+    # recommended wine32 cannot be installed here, as no i386 architecture is configured.
+    $SUDO apt-get install -y -q "${missing[@]}" > "$BUILD.apt.log" 2>&1 \
         || { cat "$BUILD.apt.log" >&2; return 1; }
 }
 
