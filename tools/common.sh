@@ -17,14 +17,15 @@ ensure_packages() {
         dpkg -s "$package" > /dev/null 2>&1 || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
+    mkdir -p "$BUILD"
     echo "installing: ${missing[*]}" >&2
     export DEBIAN_FRONTEND=noninteractive
     if [ "$(id -u)" = 0 ]; then SUDO=; else SUDO=sudo; fi
     $SUDO apt-get update -q > /dev/null
     # With recommends: wine64 brings the `wine` launchers and the fonts Wine draws with. Its
     # recommended wine32 cannot be installed here, as no i386 architecture is configured.
-    $SUDO apt-get install -y -q "${missing[@]}" > "$BUILD.apt.log" 2>&1 \
-        || { cat "$BUILD.apt.log" >&2; return 1; }
+    $SUDO apt-get install -y -q "${missing[@]}" > "$BUILD/apt.log" 2>&1 \
+        || { cat "$BUILD/apt.log" >&2; return 1; }
 }
 
 build_all() {
