@@ -49,7 +49,7 @@ target_compile_options(uninst PRIVATE ${UNINST_WARNINGS}
 # so it needs no relocations; without them Windows Vista and later cannot move it to a random
 # address, the price of the 8 KiB budget.
 target_link_options(uninst PRIVATE
-    -Oz -flto ${UNINST_ARCH_FLAGS} -Wl,--disable-reloc-section -Wl,--disable-dynamicbase
+    ${UNINST_WARNINGS} -Oz -flto ${UNINST_ARCH_FLAGS} -Wl,--disable-reloc-section -Wl,--disable-dynamicbase
     -nostdlib -s -Wl,-T,${CMAKE_BINARY_DIR}/uninst.ld -Wl,-e,${UNINST_ENTRY} -Wl,--gc-sections
     -Wl,--subsystem,windows:4.0 -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
 set_target_properties(uninst PROPERTIES LINK_LIBRARIES "" OUTPUT_NAME ${UNINST_OUTPUT_NAME})
