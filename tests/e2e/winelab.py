@@ -388,7 +388,13 @@ class Prefix:
         """The data of a registry value as `reg query` prints it, or None when it is missing.
         Without a value name: the key's whole listing, or None when the key is missing."""
         args = ["reg", "query", key] + (["/v", value] if value is not None else [])
-        code, output = self.wine(*args)
+        # Now and then Wine's reg ends without printing anything, not even its "Unable to
+        # find" for a missing value: that is no answer, so ask again.
+        for _ in range(5):
+            code, output = self.wine(*args)
+            if output.strip():
+                break
+            time.sleep(0.2)
         if code != 0:
             return None
         if value is None:
