@@ -19,10 +19,7 @@ void RunSelfRemoval(void)
     // An unknown folder or a root is never pruned nor requested: either would reach far
     // beyond what the program owns.
     int folderOwned = GetModuleDirectory(appState.instance, folder) && !IsRootFolder(folder);
-    DWORD length = GetModuleFileNameA(appState.instance, executable, MAX_PATH);
-    int executableKnown = length != 0 && length < MAX_PATH;
-    if (executableKnown)
-        executable[length] = 0;
+    int executableKnown = GetModulePath(appState.instance, executable);
 
     if (folderOwned)
         PruneEmptyFolders(folder);

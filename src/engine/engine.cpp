@@ -10,7 +10,7 @@
 #include "engine/enginecmd.h"
 #include "res/resource.h"
 
-int GetModuleDirectory(HINSTANCE instance, char* buffer)
+int GetModulePath(HINSTANCE instance, char* buffer)
 {
     DWORD length = GetModuleFileNameA(instance, buffer, MAX_PATH);
     // A result that fills the buffer may be a cut-off path; older systems then leave it
@@ -20,7 +20,12 @@ int GetModuleDirectory(HINSTANCE instance, char* buffer)
         return 0;
     }
     buffer[length] = 0;
-    return CutToFolder(buffer);
+    return 1;
+}
+
+int GetModuleDirectory(HINSTANCE instance, char* buffer)
+{
+    return GetModulePath(instance, buffer) && CutToFolder(buffer);
 }
 
 int IsWin9xFamily(void)

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+// The executable's full path into `buffer` of MAX_PATH bytes; 0, with the buffer emptied,
+// when it cannot be read or may have been cut short.
+int GetModulePath(HINSTANCE instance, char* buffer);
+
 // The program's folder, without a trailing backslash, into `buffer` of MAX_PATH bytes.
 // Reports 0, with the buffer emptied, when the folder is unknown: the module path could not
 // be read, may have been cut short, or names no folder. Nothing acts on an unknown folder.
